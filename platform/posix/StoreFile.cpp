@@ -1,0 +1,202 @@
+#include "StoreFile.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace regstore {
+
+namespace {
+
+LONG ErrorFrom(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return ERROR_DISK_FULL;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return ERROR_ACCESS_DENIED;
+        case ENOMEM:
+            return ERROR_OUTOFMEMORY;
+        default:
+            return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+// Closes a descriptor when it goes out of scope; closing a folder's
+// descriptor also releases our lock on it.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// The real file behind a link, so that replacing the store keeps the link.
+std::string ResolvedPath() {
+    std::string path = StorePath();
+    char real[PATH_MAX];
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        realpath(path.c_str(), real) != nullptr)
+        path = real;
+    return path;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// mkdir -p, new folders private.
+bool MakeFolders(const std::string& folder) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) || (errno = ENOTDIR, false);
+    std::string parent = FolderOf(folder);
+    if (parent != folder && !MakeFolders(parent)) return false;
+    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+struct FileState {
+    bool exists = false;
+    mode_t mode = 0600;
+};
+
+LONG ReadText(const std::string& path, std::string* text, FileState* state) {
+    text->clear();
+    Descriptor file;
+    file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (file.fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ErrorFrom(errno);
+    struct stat info;
+    if (fstat(file.fd, &info) != 0) return ErrorFrom(errno);
+    if (!S_ISREG(info.st_mode)) return ERROR_REGISTRY_IO_FAILED;
+    state->exists = true;
+    state->mode = info.st_mode & 07777;
+    text->resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    for (;;) {
+        if (done == text->size()) text->resize(done + 65536);  // it grew meanwhile
+        ssize_t n = read(file.fd, &(*text)[done], text->size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return ErrorFrom(errno);
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    text->resize(done);
+    return ERROR_SUCCESS;
+}
+
+LONG Parsed(Store& store, std::string text) {
+    return store.Parse(std::move(text), nullptr) ? ERROR_SUCCESS : ERROR_REGISTRY_CORRUPT;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Puts `text` in place of the store in one step: a reader sees the old file
+// or the new one, and a crash leaves one of them.
+LONG Replace(const std::string& path, int folderFd, const std::string& text,
+             const FileState& state) {
+    std::string folder = FolderOf(path);
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    std::string temporary = folder + "/." + name + ".XXXXXX";
+    int fd = mkostemp(&temporary[0], O_CLOEXEC);  // 0600, and never follows a planted link
+    if (fd < 0) return ErrorFrom(errno);
+    bool ok = (!state.exists || fchmod(fd, state.mode) == 0) && WriteAll(fd, text) &&
+              fsync(fd) == 0;
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(temporary.c_str());
+        return ErrorFrom(error);
+    }
+    fsync(folderFd);  // the rename itself, on disk
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string StorePath() {
+    const char* explicitPath = std::getenv("VESKAL_REGISTRY");
+    if (explicitPath != nullptr && *explicitPath != '\0') return explicitPath;
+    std::string base;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+        base = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || *home == '\0') {
+            const struct passwd* user = getpwuid(getuid());
+            home = user != nullptr ? user->pw_dir : "/";
+        }
+        base = std::string(home) + "/.config";
+    }
+    return base + "/veskal/HKEY_CURRENT_USER.reg";
+}
+
+LONG LoadStore(Store& store) {
+    std::string path = ResolvedPath();
+    Descriptor folder;
+    folder.fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.fd < 0) return errno == ENOENT ? Parsed(store, {}) : ErrorFrom(errno);
+    if (flock(folder.fd, LOCK_SH) != 0) return ErrorFrom(errno);
+    std::string text;
+    FileState state;
+    LONG rc = ReadText(path, &text, &state);
+    return rc != ERROR_SUCCESS ? rc : Parsed(store, std::move(text));
+}
+
+LONG ChangeStore(const std::function<LONG(Store& store, bool& changed)>& edit) {
+    std::string path = ResolvedPath();
+    std::string folderPath = FolderOf(path);
+    Descriptor folder;
+    folder.fd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.fd < 0 && errno == ENOENT) {
+        // No folder, so no store: create the folder only for a real change.
+        Store empty;
+        bool changed = false;
+        LONG rc = edit(empty, changed);
+        if (rc != ERROR_SUCCESS || !changed) return rc;
+        if (!MakeFolders(folderPath)) return ErrorFrom(errno);
+        folder.fd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (folder.fd < 0) return ErrorFrom(errno);
+    if (flock(folder.fd, LOCK_EX) != 0) return ErrorFrom(errno);
+
+    std::string text;
+    FileState state;
+    Store store;
+    LONG rc = ReadText(path, &text, &state);
+    if (rc == ERROR_SUCCESS) rc = Parsed(store, std::move(text));
+    if (rc != ERROR_SUCCESS) return rc;
+    bool changed = false;
+    rc = edit(store, changed);
+    if (rc != ERROR_SUCCESS || !changed) return rc;
+    return Replace(path, folder.fd, store.Text(), state);
+}
+
+}  // namespace regstore

@@ -1,0 +1,28 @@
+// The file that holds HKEY_CURRENT_USER on Linux, and the rules for reading
+// and changing it without ever losing a change.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "RegStore.h"
+#include "Win32Api.h"
+
+namespace regstore {
+
+// $VESKAL_REGISTRY, else $XDG_CONFIG_HOME/veskal/HKEY_CURRENT_USER.reg, else
+// ~/.config/veskal/HKEY_CURRENT_USER.reg.
+std::string StorePath();
+
+// Reads the store under a shared lock. A missing file is an empty store and
+// creates nothing. Returns a Win32 error code.
+LONG LoadStore(Store& store);
+
+// Reads the store under an exclusive lock, lets `edit` change it, and when
+// `edit` says it changed something, puts the new text on disk before
+// returning: a temporary file beside the store, fsync, rename, fsync of the
+// folder. A store that does not parse is never written. `edit` returns a
+// Win32 error code; anything but ERROR_SUCCESS leaves the file as it was.
+LONG ChangeStore(const std::function<LONG(Store& store, bool& changed)>& edit);
+
+}  // namespace regstore
