@@ -34,9 +34,8 @@ inline void UnscrambleString(const unsigned char* source, std::size_t highIndex,
     for (std::size_t i = 0; i <= highIndex; ++i) copy[i] = source[i];
     std::size_t length = copy[0];
     if (length > highIndex) length = highIndex;
-    std::string plain(reinterpret_cast<const char*>(copy + 1), length);
-    for (char& c : plain) c = static_cast<char>(static_cast<unsigned char>(c) ^ ScramblingKey);
-    result = plain;
+    for (std::size_t i = 1; i <= length; ++i) copy[i] ^= ScramblingKey;
+    result.assign(reinterpret_cast<const char*>(copy + 1), length);
 }
 
 template <std::size_t N>
