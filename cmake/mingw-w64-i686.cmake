@@ -13,3 +13,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
 # Every program stands alone: no MinGW runtime DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Where the win32 thread model keeps its runtime (libstdc++, libgcc).
+find_program(VESKAL_WIN32_CXX i686-w64-mingw32-g++-win32)
+if(VESKAL_WIN32_CXX AND NOT VESKAL_WIN32_RUNTIME_DIR)
+  execute_process(COMMAND ${VESKAL_WIN32_CXX} -print-libgcc-file-name
+    OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(dir "${libgcc}" DIRECTORY)
+  set(VESKAL_WIN32_RUNTIME_DIR "${dir}" CACHE PATH "Runtime of the win32 thread model")
+endif()

@@ -3,12 +3,9 @@
 // the caller's default, a write or removal that fails gives false.
 #pragma once
 
-#include <string>
-
 #include "Win32.h"
 
-int ReadRegInteger(HKEY root, const std::string& keyPath, const std::string& valueName,
-                   int defaultValue);
-bool WriteRegInteger(HKEY root, const std::string& keyPath, const std::string& valueName,
+int ReadRegInteger(HKEY root, const char* keyPath, const char* valueName, int defaultValue);
+bool WriteRegInteger(HKEY root, const char* keyPath, const char* valueName,
                      int value);
-bool RemoveRegValue(HKEY root, const std::string& keyPath, const std::string& valueName);
+bool RemoveRegValue(HKEY root, const char* keyPath, const char* valueName);

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstddef>
-#include <string>
 
 constexpr unsigned char ScramblingKey = 0xA7;
 
@@ -25,20 +24,25 @@ constexpr std::array<unsigned char, 60> ScrambledKeyPath =
     ScrambleString("Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer");
 constexpr std::array<unsigned char, 16> ScrambledValueName = ScrambleString("NoFavoritesMenu");
 
+// A plain name: up to 255 single-byte characters and the NUL that Win32
+// calls want after them.
+typedef char PlainString[256];
+
 // Replaces result with the plain text of source[0..highIndex]. A length byte
 // beyond highIndex would read past the array; it is cut to what is there.
 inline void UnscrambleString(const unsigned char* source, std::size_t highIndex,
-                             std::string& result) {
+                             PlainString& result) {
     unsigned char copy[256];
     if (highIndex > 255) highIndex = 255;
     for (std::size_t i = 0; i <= highIndex; ++i) copy[i] = source[i];
     std::size_t length = copy[0];
     if (length > highIndex) length = highIndex;
-    for (std::size_t i = 1; i <= length; ++i) copy[i] ^= ScramblingKey;
-    result.assign(reinterpret_cast<const char*>(copy + 1), length);
+    for (std::size_t i = 0; i < length; ++i)
+        result[i] = static_cast<char>(copy[i + 1] ^ ScramblingKey);
+    result[length] = '\0';
 }
 
 template <std::size_t N>
-void UnscrambleString(const std::array<unsigned char, N>& source, std::string& result) {
+void UnscrambleString(const std::array<unsigned char, N>& source, PlainString& result) {
     UnscrambleString(source.data(), N - 1, result);
 }

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 #include "RegCtrl.h"
@@ -138,7 +137,7 @@ void OfferRestart(std::string_view resultLine) {
     }
 }
 
-void UnscrambleNames(std::string& keyPath, std::string& valueName) {
+void UnscrambleNames(PlainString& keyPath, PlainString& valueName) {
     UnscrambleString(ScrambledValueName, valueName);
     UnscrambleString(ScrambledKeyPath, keyPath);
 }
@@ -148,7 +147,7 @@ void Toggle() {
         ShowWin3Error();
         return;
     }
-    std::string keyPath, valueName;
+    PlainString keyPath, valueName;
     UnscrambleNames(keyPath, valueName);
     if (ReadRegInteger(HKEY_CURRENT_USER, keyPath, valueName, 0) == 0) {
         if (!ConfirmAction(QuestionWhenShown)) return;
@@ -170,12 +169,6 @@ void Toggle() {
 }  // namespace
 
 int main() {
-    if (!IsNoticeIntact()) return 0;  // an altered copy leaves without a word
-    try {
-        Toggle();
-    } catch (...) {
-        // Only running out of memory for the two names can get here; the
-        // registry has not been changed by then.
-    }
+    if (IsNoticeIntact()) Toggle();  // an altered copy leaves without a word
     return 0;
 }

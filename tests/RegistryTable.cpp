@@ -236,30 +236,30 @@ const Row Rows[] = {
 };
 
 TEST_F(RegistryTest, ValueOperations) {
-    const std::string name = "NoFavoritesMenu";
+    const char* const name = "NoFavoritesMenu";
     for (const Row& row : Rows) {
         SCOPED_TRACE(row.what);
         RegDeleteTreeA(HKEY_CURRENT_USER, Base);
-        if (row.keyBefore) Put(Key, name.c_str(), row.before);
+        if (row.keyBefore) Put(Key, name, row.before);
         std::string path = row.path ? row.path + Key : Key;
         int result = 0;
         switch (row.op) {
-            case Op::Read: result = ReadRegInteger(HKEY_CURRENT_USER, path, name, 5); break;
-            case Op::Write: result = WriteRegInteger(HKEY_CURRENT_USER, path, name, 1); break;
-            case Op::Remove: result = RemoveRegValue(HKEY_CURRENT_USER, path, name); break;
+            case Op::Read: result = ReadRegInteger(HKEY_CURRENT_USER, path.c_str(), name, 5); break;
+            case Op::Write: result = WriteRegInteger(HKEY_CURRENT_USER, path.c_str(), name, 1); break;
+            case Op::Remove: result = RemoveRegValue(HKEY_CURRENT_USER, path.c_str(), name); break;
         }
         EXPECT_EQ(result, row.result);
         EXPECT_EQ(KeyExists(Key), row.keyAfter);
-        ExpectStored(Get(Key, name.c_str()), row.after);
+        ExpectStored(Get(Key, name), row.after);
     }
 }
 
 TEST_F(RegistryTest, ValueOperationsNeverRaise) {
     // A root with no store behind it: every step fails, nothing escapes.
     HKEY bogus = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x12345678));
-    EXPECT_EQ(ReadRegInteger(bogus, Key, "v", 9), 9);
-    EXPECT_FALSE(WriteRegInteger(bogus, Key, "v", 1));
-    EXPECT_FALSE(RemoveRegValue(bogus, Key, "v"));
+    EXPECT_EQ(ReadRegInteger(bogus, Key.c_str(), "v", 9), 9);
+    EXPECT_FALSE(WriteRegInteger(bogus, Key.c_str(), "v", 1));
+    EXPECT_FALSE(RemoveRegValue(bogus, Key.c_str(), "v"));
 }
 
 }  // namespace
