@@ -23,3 +23,12 @@ need_packages() {
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
+
+need_locale() {
+  locale -a 2>/dev/null | grep -qix "$(echo "$1" | sed 's/UTF-8/utf8/')" && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "veskal: the $1 locale is missing; as root: localedef -i ${1%%.*} -f UTF-8 $1" >&2
+    exit 1
+  fi
+  localedef -i "${1%%.*}" -f UTF-8 "$1"
+}
