@@ -12,6 +12,27 @@ cmake --preset native -DBUILD_TESTING=ON -DVESKAL_WERROR=ON >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"
 
+echo "== Linux build and tests under AddressSanitizer (leaks too) and UBSan"
+cmake --preset sanitize -DBUILD_TESTING=ON -DVESKAL_WERROR=ON >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"
+
+echo "== Fuzzing the registry store's reader (libFuzzer, bounded)"
+need_packages clang libclang-rt-14-dev
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+fuzzer=build/fuzz/tests/fuzz/veskal_store_fuzz
+mkdir -p build/fuzz/corpus build/fuzz/artifacts
+# Every input that ever broke it, once each; then new inputs for a while.
+"$fuzzer" tests/fuzz/regressions/*.reg
+"$fuzzer" -max_total_time="${VESKAL_FUZZ_SECONDS:-45}" -print_final_stats=1 \
+  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus tests/fuzz/corpus 2>&1 |
+  grep -E "^(Done|stat::number_of_executed_units|stat::new_units_added)|ERROR|SUMMARY" || true
+if ls build/fuzz/artifacts/* >/dev/null 2>&1; then
+  echo "fuzzing found inputs that break the store: build/fuzz/artifacts/ (keep them in tests/fuzz/regressions/)" >&2
+  exit 1
+fi
+
 echo "== Windows build (VESKAL.exe), checked under Wine"
 need_packages g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick icoutils \
   python3 locales googletest

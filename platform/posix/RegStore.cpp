@@ -315,7 +315,8 @@ void Store::ForEachLine(Visit visit) const {
         const void* nl = std::memchr(t.data() + from, '\n', n - from);
         std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t.data()) : n;
         *next = e < n ? e + 1 : n;
-        return (e > from && t[e - 1] == '\r') ? e - 1 : e;
+        // CR counts only before LF: a lone CR is not a line end.
+        return (e > from && e < n && t[e - 1] == '\r') ? e - 1 : e;
     };
     while (pos < n) {
         std::size_t next;

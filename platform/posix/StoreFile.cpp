@@ -1,5 +1,6 @@
 #include "StoreFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -110,6 +111,24 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// Temporary files that a writer killed mid-way left behind. Only called under
+// the exclusive lock, so no live writer owns one.
+void RemoveStaleTemporaries(int folderFd, const std::string& path) {
+    std::string prefix = "." + path.substr(path.rfind('/') + 1) + ".";
+    int fd = dup(folderFd);
+    DIR* folder = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (folder == nullptr) {
+        if (fd >= 0) close(fd);
+        return;
+    }
+    while (const struct dirent* entry = readdir(folder)) {
+        std::string name = entry->d_name;
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+            unlinkat(folderFd, entry->d_name, 0);  // a link goes, never what it points to
+    }
+    closedir(folder);
+}
+
 // Puts `text` in place of the store in one step: a reader sees the old file
 // or the new one, and a crash leaves one of them.
 LONG Replace(const std::string& path, int folderFd, const std::string& text,
@@ -186,6 +205,7 @@ LONG ChangeStore(const std::function<LONG(Store& store, bool& changed)>& edit) {
     }
     if (folder.fd < 0) return ErrorFrom(errno);
     if (flock(folder.fd, LOCK_EX) != 0) return ErrorFrom(errno);
+    RemoveStaleTemporaries(folder.fd, path);
 
     std::string text;
     FileState state;

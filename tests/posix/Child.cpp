@@ -1,10 +1,12 @@
 #include "Child.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -43,7 +45,7 @@ TempFolder::~TempFolder() {
 }
 
 ChildResult RunChild(const std::string& program, const std::string& input,
-                     const std::vector<std::string>& environment) {
+                     const std::vector<std::string>& environment, const ChildFate& fate) {
     TempFolder io;
     WriteFile(io / "in", input);
     pid_t pid = fork();
@@ -62,11 +64,21 @@ ChildResult RunChild(const std::string& program, const std::string& input,
         int out = open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) _exit(126);
+        if (fate.fileSizeLimit >= 0) {
+            struct rlimit limit = {static_cast<rlim_t>(fate.fileSizeLimit),
+                                   static_cast<rlim_t>(fate.fileSizeLimit)};
+            signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
+    }
+    if (fate.killAfterMicroseconds >= 0) {
+        usleep(static_cast<useconds_t>(fate.killAfterMicroseconds));
+        kill(pid, SIGKILL);
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {

@@ -11,9 +11,15 @@ struct ChildResult {
     std::string err;
 };
 
+// What may happen to the child besides its input.
+struct ChildFate {
+    long killAfterMicroseconds = -1;  // SIGKILL it this long after the start
+    long fileSizeLimit = -1;          // RLIMIT_FSIZE, writes past it fail (EFBIG)
+};
+
 // `environment` entries are NAME=VALUE, set on top of ours; NAME= alone unsets.
 ChildResult RunChild(const std::string& program, const std::string& input,
-                     const std::vector<std::string>& environment);
+                     const std::vector<std::string>& environment, const ChildFate& fate = {});
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);

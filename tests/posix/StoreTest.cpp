@@ -72,6 +72,7 @@ TEST(StoreParse, RefusesWhatItCannotReadAndSaysWhere) {
         const char* where;
     } cases[] = {
         {"Windows Registry Editor Version 5.00\r\n", "line 1:"},
+        {"REGEDIT4\r", "line 1:"},  // a lone CR ends no line
         {"REGEDIT4\r\n\"a\"=dword:1\r\n", "line 2:"},
         {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n", "line 2:"},
         {"REGEDIT4\r\n[-HKEY_CURRENT_USER\\A]\r\n", "line 2:"},
