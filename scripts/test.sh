@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 echo "== Linux build (veskal) and its tests"
-need_packages cmake make g++ libgtest-dev
+need_packages cmake make g++ libgtest-dev libbenchmark-dev
 cmake --preset native -DBUILD_TESTING=ON -DVESKAL_WERROR=ON >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs"

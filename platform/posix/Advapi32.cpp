@@ -77,10 +77,10 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, 
         if (!Resolve(hKey, &base, &access)) return ERROR_INVALID_HANDLE;
         LONG rc = SubPath(base, lpSubKey, &path);
         if (rc != ERROR_SUCCESS) return rc;
-        regstore::Store store;
-        rc = regstore::LoadStore(store);
+        rc = regstore::ReadStore([&](const regstore::Store& store) {
+            return store.KeyExists(path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        });
         if (rc != ERROR_SUCCESS) return rc;
-        if (!store.KeyExists(path)) return ERROR_FILE_NOT_FOUND;
         *phkResult = NewHandle(path, samDesired);
         return ERROR_SUCCESS;
     });
@@ -120,14 +120,15 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
         REGSAM access;
         if (!Resolve(hKey, &path, &access)) return ERROR_INVALID_HANDLE;
         if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-        regstore::Store store;
-        LONG rc = regstore::LoadStore(store);
-        if (rc != ERROR_SUCCESS) return rc;
-        if (!store.KeyExists(path)) return ERROR_KEY_DELETED;
         std::uint32_t type = 0;
         std::string data;
-        if (!store.FindValue(path, ValueName(lpValueName), &type, &data))
-            return ERROR_FILE_NOT_FOUND;
+        LONG rc = regstore::ReadStore([&](const regstore::Store& store) -> LONG {
+            if (!store.KeyExists(path)) return ERROR_KEY_DELETED;
+            return store.FindValue(path, ValueName(lpValueName), &type, &data)
+                       ? ERROR_SUCCESS
+                       : ERROR_FILE_NOT_FOUND;
+        });
+        if (rc != ERROR_SUCCESS) return rc;
         if (lpType != nullptr) *lpType = type;
         if (lpcbData == nullptr) return ERROR_SUCCESS;
         DWORD room = *lpcbData;

@@ -1,6 +1,8 @@
 #include "RegStore.h"
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace regstore {
 
@@ -20,17 +22,21 @@ std::string_view TrimRight(std::string_view s) {
 }
 
 // Upper case as Windows folds names in code page 1252.
-unsigned char Upper(unsigned char c) {
+constexpr unsigned char UpperOf(unsigned char c) {
     if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
-    switch (c) {
-        case 0x9A: return 0x8A;  // š
-        case 0x9C: return 0x8C;  // œ
-        case 0x9E: return 0x8E;  // ž
-        case 0xFF: return 0x9F;  // ÿ
-        default: return c;
-    }
+    return c == 0x9A ? 0x8A : c == 0x9C ? 0x8C : c == 0x9E ? 0x8E : c == 0xFF ? 0x9F : c;  // š œ ž ÿ
 }
+
+struct UpperTable {
+    unsigned char map[256];
+    constexpr UpperTable() : map() {
+        for (int c = 0; c < 256; ++c) map[c] = UpperOf(static_cast<unsigned char>(c));
+    }
+};
+constexpr UpperTable UpperCase;
+
+unsigned char Upper(unsigned char c) { return UpperCase.map[c]; }
 
 // Is key `path` the key `ancestor` or below it?
 bool IsWithin(std::string_view path, std::string_view ancestor) {
@@ -45,12 +51,23 @@ std::string_view Parent(std::string_view path) {
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+// Value of a hex digit, or -1; and which bytes end a run of quoted text.
+struct CharTables {
+    signed char hex[256];
+    bool quoteStop[256];
+    constexpr CharTables() : hex(), quoteStop() {
+        for (int c = 0; c < 256; ++c) {
+            hex[c] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                     : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                     : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                                            : -1;
+            quoteStop[c] = c == '"' || c == '\\' || c == '\r' || c == '\n';
+        }
+    }
+};
+constexpr CharTables Chars;
+
+int HexDigit(char c) { return Chars.hex[static_cast<unsigned char>(c)]; }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;
@@ -65,17 +82,17 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 bool ReadQuoted(std::string_view s, std::size_t& pos, std::string* out) {
     if (pos >= s.size() || s[pos] != '"') return false;
     ++pos;
-    while (pos < s.size()) {
+    for (;;) {
+        std::size_t run = pos;
+        while (pos < s.size() && !Chars.quoteStop[static_cast<unsigned char>(s[pos])]) ++pos;
+        if (out) out->append(s.data() + run, pos - run);
+        if (pos >= s.size()) return false;
         char c = s[pos++];
         if (c == '"') return true;
-        if (c == '\r' || c == '\n') return false;
-        if (c == '\\') {
-            if (pos >= s.size() || (s[pos] != '\\' && s[pos] != '"')) return false;
-            c = s[pos++];
-        }
-        if (out) out->push_back(c);
+        if (c != '\\' || pos >= s.size() || (s[pos] != '\\' && s[pos] != '"')) return false;
+        if (out) out->push_back(s[pos]);
+        ++pos;
     }
-    return false;
 }
 
 // Skips blanks and regedit's line continuations ("\" at the end of a line,
@@ -134,8 +151,8 @@ bool DecodeValue(std::string_view body, std::string* name, std::uint32_t* type,
         std::size_t p = 0;
         if (!ReadQuoted(rest, p, data)) return false;
         if (!TrimRight(rest.substr(p)).empty()) return false;
-        data->push_back('\0');
-        *type = RegSz;
+        if (data) data->push_back('\0');
+        if (type) *type = RegSz;
         return true;
     }
     if (StartsWithNoCase(rest, "dword:")) {
@@ -147,12 +164,13 @@ bool DecodeValue(std::string_view body, std::string* name, std::uint32_t* type,
             if (d < 0) return false;
             v = v * 16 + static_cast<std::uint32_t>(d);
         }
-        for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-        *type = RegDword;
+        if (data)
+            for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        if (type) *type = RegDword;
         return true;
     }
     if (StartsWithNoCase(rest, "hex:")) {
-        *type = RegBinary;
+        if (type) *type = RegBinary;
         return ReadHexList(rest, 4, data);
     }
     if (StartsWithNoCase(rest, "hex(")) {
@@ -162,7 +180,7 @@ bool DecodeValue(std::string_view body, std::string* name, std::uint32_t* type,
         for (; p < rest.size() && HexDigit(rest[p]) >= 0; ++p, ++digits)
             t = t * 16 + static_cast<std::uint32_t>(HexDigit(rest[p]));
         if (digits == 0 || digits > 8 || rest.substr(p, 2) != "):") return false;
-        *type = t;
+        if (type) *type = t;
         return ReadHexList(rest, p + 2, data);
     }
     return false;
@@ -307,24 +325,23 @@ std::string EncodeValue(std::string_view name, std::uint32_t type, std::string_v
 }
 
 template <typename Visit>
-void Store::ForEachLine(Visit visit) const {
-    const std::string& t = text_;
-    const std::size_t n = t.size();
-    std::size_t pos = 0, number = 1;
-    auto bodyEnd = [&](std::size_t from, std::size_t* next) {
-        const void* nl = std::memchr(t.data() + from, '\n', n - from);
-        std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t.data()) : n;
-        *next = e < n ? e + 1 : n;
+void Store::ForEachLine(std::size_t from, std::size_t to, Visit visit) const {
+    const char* t = text_.data();
+    std::size_t pos = from, number = 1;
+    auto bodyEnd = [&](std::size_t at, std::size_t* next) {
+        const void* nl = std::memchr(t + at, '\n', to - at);
+        std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - t) : to;
+        *next = e < to ? e + 1 : to;
         // CR counts only before LF: a lone CR is not a line end.
-        return (e > from && e < n && t[e - 1] == '\r') ? e - 1 : e;
+        return (e > at && e < to && t[e - 1] == '\r') ? e - 1 : e;
     };
-    while (pos < n) {
+    while (pos < to) {
         std::size_t next;
         std::size_t end = bodyEnd(pos, &next);
         std::size_t b = pos;
         while (b < end && IsBlank(t[b])) ++b;
         Kind kind = Kind::Unknown;
-        if (number == 1)
+        if (pos == 0)
             kind = Kind::Signature;
         else if (b == end)
             kind = Kind::Blank;
@@ -337,101 +354,148 @@ void Store::ForEachLine(Visit visit) const {
         std::size_t lines = 1;
         if (kind == Kind::Value) {
             // A value continues while its line ends with a backslash.
-            while (next < n && !TrimRight(std::string_view(t.data() + pos, end - pos)).empty() &&
-                   TrimRight(std::string_view(t.data() + pos, end - pos)).back() == '\\') {
+            for (;;) {
+                std::size_t last = end;
+                while (last > pos && IsBlank(t[last - 1])) --last;
+                if (next >= to || last == pos || t[last - 1] != '\\') break;
                 end = bodyEnd(next, &next);
                 ++lines;
             }
         }
-        if (!visit(Line{pos, next, kind, std::string_view(t.data() + b, end - b), number})) return;
+        if (!visit(Line{pos, next, kind, std::string_view(t + b, end - b), number})) return;
         number += lines;
         pos = next;
     }
 }
 
+std::string_view Store::HeaderPath(std::size_t index) const {
+    return std::string_view(text_.data() + headers_[index].path, headers_[index].length);
+}
+
+std::size_t Store::SectionEnd(std::size_t index) const {
+    return index + 1 < headers_.size() ? headers_[index + 1].begin : text_.size();
+}
+
+template <typename Visit>
+void Store::ForEachValueOf(std::string_view path, Visit visit) const {
+    for (std::size_t i = 0; i < headers_.size(); ++i) {
+        if (!SameName(HeaderPath(i), path)) continue;
+        ForEachLine(headers_[i].begin, SectionEnd(i), [&](const Line& line) {
+            if (line.kind == Kind::Value) visit(line);
+            return true;
+        });
+    }
+}
+
+// Checks the lines in [from, to), which starts at a line start, and lists the
+// headers found. On a fault, says what and at which line (counted from
+// `from`, 1-based).
+bool Store::CheckLines(std::size_t from, std::size_t to, std::vector<Header>* headers,
+                       const char** fault, std::size_t* faultLine) const {
+    ForEachLine(from, to, [&](const Line& line) {
+        const char* what = nullptr;
+        switch (line.kind) {
+            case Kind::Signature:
+                if (TrimRight(line.body) != Signature) what = "the file does not start with REGEDIT4";
+                break;
+            case Kind::Blank:
+            case Kind::Comment:
+                break;
+            case Kind::Header: {
+                std::string_view path;
+                if (!DecodeHeader(line.body, &path)) {
+                    what = "not a key of HKEY_CURRENT_USER";
+                    break;
+                }
+                headers->push_back(Header{line.begin,
+                                          static_cast<std::size_t>(path.data() - text_.data()),
+                                          path.size()});
+                break;
+            }
+            case Kind::Value:
+                if (headers->empty())
+                    what = "a value outside any key";
+                else if (!DecodeValue(line.body, nullptr, nullptr, nullptr))
+                    what = "not a value that regedit writes";
+                break;
+            default:
+                what = "neither a key, a value nor a comment";
+        }
+        if (what == nullptr) return true;
+        *fault = what;
+        *faultLine = line.number;
+        return false;
+    });
+    return *fault == nullptr;
+}
+
 bool Store::Parse(std::string text, std::string* error) {
     text_ = std::move(text);
     eol_ = "\r\n";
-    std::string message;
-    auto fail = [&](std::size_t number, const char* what) {
-        message = "line " + std::to_string(number) + ": " + what;
-        return false;
+    headers_.clear();
+    auto lineOf = [&](std::size_t offset) {
+        return 1 + static_cast<std::size_t>(std::count(text_.begin(), text_.begin() + offset, '\n'));
     };
+    const char* fault = nullptr;
+    std::size_t faultLine = 0;
     const void* nul = std::memchr(text_.data(), '\0', text_.size());
     if (nul != nullptr) {
-        std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nul) - text_.data());
-        std::size_t number = 1;
-        for (std::size_t i = 0; i < at; ++i) number += text_[i] == '\n';
-        fail(number, "NUL byte in the text");
+        fault = "NUL byte in the text";
+        faultLine = lineOf(static_cast<std::size_t>(static_cast<const char*>(nul) - text_.data()));
     } else {
-        bool inKey = false;
-        std::string scratch;
-        ForEachLine([&](const Line& line) {
-            switch (line.kind) {
-                case Kind::Signature:
-                    if (TrimRight(line.body) != Signature)
-                        return fail(line.number, "the file does not start with REGEDIT4");
-                    if (line.end >= 2 && text_[line.end - 1] == '\n' && text_[line.end - 2] != '\r')
-                        eol_ = "\n";
-                    return true;
-                case Kind::Blank:
-                case Kind::Comment:
-                    return true;
-                case Kind::Header: {
-                    std::string_view path;
-                    if (!DecodeHeader(line.body, &path))
-                        return fail(line.number, "not a key of HKEY_CURRENT_USER");
-                    inKey = true;
-                    return true;
-                }
-                case Kind::Value: {
-                    if (!inKey) return fail(line.number, "a value outside any key");
-                    std::uint32_t type;
-                    scratch.clear();
-                    if (!DecodeValue(line.body, nullptr, &type, &scratch))
-                        return fail(line.number, "not a value that regedit writes");
-                    return true;
-                }
-                default:
-                    return fail(line.number, "neither a key, a value nor a comment");
-            }
-        });
+        // A large store is checked in two halves at once, split at a header
+        // line. A continuation never reaches a line that starts with '[' in a
+        // valid store, so the halves accept exactly what one pass would.
+        std::size_t split = text_.size();
+        if (text_.size() >= (std::size_t(4) << 20)) {
+            std::size_t found = text_.find("\n[", text_.size() / 2);
+            if (found != std::string::npos) split = found + 1;
+        }
+        std::vector<Header> secondHeaders;
+        const char* secondFault = nullptr;
+        std::size_t secondLine = 0;
+        std::thread second;
+        if (split < text_.size()) {
+            second = std::thread([&] {
+                CheckLines(split, text_.size(), &secondHeaders, &secondFault, &secondLine);
+            });
+        }
+        CheckLines(0, split, &headers_, &fault, &faultLine);
+        if (second.joinable()) second.join();
+        if (fault == nullptr && secondFault != nullptr) {
+            fault = secondFault;
+            faultLine = lineOf(split) - 1 + secondLine;
+        }
+        headers_.insert(headers_.end(), secondHeaders.begin(), secondHeaders.end());
     }
-    if (message.empty()) return true;
-    if (error) *error = message;
+    if (fault == nullptr) {
+        std::size_t firstEnd = text_.find('\n');
+        if (firstEnd != std::string::npos && (firstEnd == 0 || text_[firstEnd - 1] != '\r'))
+            eol_ = "\n";
+        return true;
+    }
+    if (error) *error = "line " + std::to_string(faultLine) + ": " + fault;
     text_.clear();
-    eol_ = "\r\n";
+    headers_.clear();
     return false;
 }
 
 bool Store::KeyExists(std::string_view path) const {
     if (path.empty()) return true;
-    bool found = false;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header && DecodeHeader(line.body, &header) && IsWithin(header, path))
-            found = true;
-        return !found;
-    });
-    return found;
+    for (std::size_t i = 0; i < headers_.size(); ++i)
+        if (IsWithin(HeaderPath(i), path)) return true;
+    return false;
 }
 
 bool Store::FindValue(std::string_view path, std::string_view name, std::uint32_t* type,
                       std::string* data) const {
     // Where a name stands twice, the later one counts, as when regedit imports.
     std::string_view last;
-    bool inKey = false;
     std::string scratch;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header) {
-            inKey = DecodeHeader(line.body, &header) && SameName(header, path);
-        } else if (inKey && line.kind == Kind::Value) {
-            scratch.clear();
-            if (DecodeValue(line.body, &scratch, nullptr, nullptr, true) && SameName(scratch, name))
-                last = line.body;
-        }
-        return true;
+    ForEachValueOf(path, [&](const Line& line) {
+        scratch.clear();
+        if (DecodeValue(line.body, &scratch, nullptr, nullptr, true) && SameName(scratch, name))
+            last = line.body;
     });
     if (last.data() == nullptr) return false;
     std::uint32_t t = 0;
@@ -442,28 +506,31 @@ bool Store::FindValue(std::string_view path, std::string_view name, std::uint32_
     return true;
 }
 
+// Replaces text and keeps the header index in step: headers inside the
+// replaced span go, those after it move.
 void Store::Splice(std::size_t at, std::size_t length, std::string_view with) {
     text_.replace(at, length, with.data(), with.size());
+    auto before = [](const Header& h, std::size_t offset) { return h.begin < offset; };
+    auto first = std::lower_bound(headers_.begin(), headers_.end(), at, before);
+    auto last = length ? std::lower_bound(first, headers_.end(), at + length, before) : first;
+    first = headers_.erase(first, last);
+    for (auto it = first; it != headers_.end(); ++it) {
+        it->begin = it->begin - length + with.size();
+        it->path = it->path - length + with.size();
+    }
 }
 
 // Where the sections of `path` and its subkeys end: the start of the next
 // header that is not below it, or the end of the text.
 std::size_t Store::SubtreeEnd(std::string_view path) const {
     std::size_t end = text_.size();
-    bool inside = false;
     bool seen = false;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header && DecodeHeader(line.body, &header)) {
-            if (inside && !IsWithin(header, path)) end = line.begin;
-            inside = IsWithin(header, path);
-            if (inside) {
-                seen = true;
-                end = text_.size();
-            }
+    for (std::size_t i = 0; i < headers_.size(); ++i) {
+        if (IsWithin(HeaderPath(i), path)) {
+            seen = true;
+            end = SectionEnd(i);
         }
-        return true;
-    });
+    }
     return seen ? end : text_.size();
 }
 
@@ -473,15 +540,12 @@ std::size_t Store::InsertSection(std::string_view path) {
     // orders keys), else after its parent's subtree.
     std::size_t at = text_.size();
     bool beforeSubkey = false;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header && DecodeHeader(line.body, &header) &&
-            IsWithin(header, path)) {
-            at = line.begin;
+    for (std::size_t i = 0; i < headers_.size() && !beforeSubkey; ++i) {
+        if (IsWithin(HeaderPath(i), path)) {
+            at = headers_[i].begin;
             beforeSubkey = true;
         }
-        return !beforeSubkey;
-    });
+    }
     if (!beforeSubkey) at = SubtreeEnd(Parent(path));
     std::string block;
     if (text_.empty()) {
@@ -497,10 +561,15 @@ std::size_t Store::InsertSection(std::string_view path) {
                            (t.size() >= 3 && t.substr(t.size() - 3) == "\n\r\n");
         if (!blankBefore) block += eol_;
     }
+    std::size_t header = at + block.size();
     AppendHeader(block, path, eol_);
     std::size_t valuesAt = at + block.size();
     block += eol_;
     Splice(at, 0, block);
+    std::size_t pathAt = header + 1 + RootName.size() + (path.empty() ? 0 : 1);
+    auto before = [](const Header& h, std::size_t offset) { return h.begin < offset; };
+    headers_.insert(std::lower_bound(headers_.begin(), headers_.end(), header, before),
+                    Header{header, pathAt, path.size()});
     return valuesAt;
 }
 
@@ -518,27 +587,27 @@ bool Store::CreateKey(std::string_view path) {
 void Store::SetValue(std::string_view path, std::string_view name, std::uint32_t type,
                      std::string_view data) {
     std::size_t valueBegin = 0, valueEnd = 0, appendAt = 0;
-    bool haveValue = false, haveKey = false, inKey = false;
+    bool haveValue = false, haveKey = false;
     std::string scratch;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header) {
-            inKey = DecodeHeader(line.body, &header) && SameName(header, path);
-            if (inKey) {
-                haveKey = true;
+    for (std::size_t i = 0; i < headers_.size(); ++i) {
+        if (!SameName(HeaderPath(i), path)) continue;
+        haveKey = true;
+        ForEachLine(headers_[i].begin, SectionEnd(i), [&](const Line& line) {
+            if (line.kind == Kind::Header) {
                 appendAt = line.end;
+            } else if (line.kind == Kind::Value) {
+                appendAt = line.end;
+                scratch.clear();
+                if (DecodeValue(line.body, &scratch, nullptr, nullptr, true) &&
+                    SameName(scratch, name)) {
+                    haveValue = true;
+                    valueBegin = line.begin;
+                    valueEnd = line.end;
+                }
             }
-        } else if (inKey && line.kind == Kind::Value) {
-            appendAt = line.end;
-            scratch.clear();
-            if (DecodeValue(line.body, &scratch, nullptr, nullptr, true) && SameName(scratch, name)) {
-                haveValue = true;
-                valueBegin = line.begin;
-                valueEnd = line.end;
-            }
-        }
-        return true;
-    });
+            return true;
+        });
+    }
     std::string line = EncodeValue(name, type, data, eol_) + eol_;
     if (haveValue) {
         Splice(valueBegin, valueEnd - valueBegin, line);
@@ -551,18 +620,11 @@ void Store::SetValue(std::string_view path, std::string_view name, std::uint32_t
 
 bool Store::DeleteValue(std::string_view path, std::string_view name) {
     std::vector<std::pair<std::size_t, std::size_t>> spans;
-    bool inKey = false;
     std::string scratch;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header) {
-            inKey = DecodeHeader(line.body, &header) && SameName(header, path);
-        } else if (inKey && line.kind == Kind::Value) {
-            scratch.clear();
-            if (DecodeValue(line.body, &scratch, nullptr, nullptr, true) && SameName(scratch, name))
-                spans.emplace_back(line.begin, line.end);
-        }
-        return true;
+    ForEachValueOf(path, [&](const Line& line) {
+        scratch.clear();
+        if (DecodeValue(line.body, &scratch, nullptr, nullptr, true) && SameName(scratch, name))
+            spans.emplace_back(line.begin, line.end);
     });
     for (auto it = spans.rbegin(); it != spans.rend(); ++it)
         Splice(it->first, it->second - it->first, {});
@@ -572,16 +634,8 @@ bool Store::DeleteValue(std::string_view path, std::string_view name) {
 bool Store::DeleteTree(std::string_view path) {
     if (path.empty()) return false;
     std::vector<std::pair<std::size_t, std::size_t>> spans;
-    bool inside = false;
-    ForEachLine([&](const Line& line) {
-        std::string_view header;
-        if (line.kind == Kind::Header && DecodeHeader(line.body, &header)) {
-            if (inside) spans.back().second = line.begin;
-            inside = IsWithin(header, path);
-            if (inside) spans.emplace_back(line.begin, text_.size());
-        }
-        return true;
-    });
+    for (std::size_t i = 0; i < headers_.size(); ++i)
+        if (IsWithin(HeaderPath(i), path)) spans.emplace_back(headers_[i].begin, SectionEnd(i));
     std::string parent(Parent(path));
     for (auto it = spans.rbegin(); it != spans.rend(); ++it)
         Splice(it->first, it->second - it->first, {});
@@ -592,7 +646,7 @@ bool Store::DeleteTree(std::string_view path) {
 
 std::vector<KeyContents> Store::Contents() const {
     std::vector<KeyContents> keys;
-    ForEachLine([&](const Line& line) {
+    ForEachLine(0, text_.size(), [&](const Line& line) {
         std::string_view header;
         if (line.kind == Kind::Header && DecodeHeader(line.body, &header)) {
             keys.push_back(KeyContents{std::string(header), {}});

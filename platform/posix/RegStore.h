@@ -53,14 +53,27 @@ public:
 
 private:
     struct Line;
+    struct Header;
+    bool CheckLines(std::size_t from, std::size_t to, std::vector<Header>* headers,
+                    const char** fault, std::size_t* faultLine) const;
     template <typename Visit>
-    void ForEachLine(Visit visit) const;
+    void ForEachLine(std::size_t from, std::size_t to, Visit visit) const;
+    template <typename Visit>
+    void ForEachValueOf(std::string_view path, Visit visit) const;
+    std::string_view HeaderPath(std::size_t index) const;
+    std::size_t SectionEnd(std::size_t index) const;
     std::size_t SubtreeEnd(std::string_view path) const;
     std::size_t InsertSection(std::string_view path);
     void Splice(std::size_t at, std::size_t length, std::string_view with);
 
     std::string text_;
     std::string eol_ = "\r\n";
+    struct Header {
+        std::size_t begin;  // where its line starts
+        std::size_t path;   // where its path starts in the text
+        std::size_t length; // the path's length
+    };
+    std::vector<Header> headers_;  // every section, in file order
 };
 
 bool IsValidName(std::string_view name);         // a value name

@@ -72,21 +72,29 @@ struct FileState {
     mode_t mode = 0600;
 };
 
-LONG ReadText(const std::string& path, std::string* text, FileState* state) {
+LONG ReadText(const std::string& path, std::string* text, FileState* state, struct stat* opened) {
     text->clear();
     Descriptor file;
     file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (file.fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ErrorFrom(errno);
-    struct stat info;
+    struct stat& info = *opened;
     if (fstat(file.fd, &info) != 0) return ErrorFrom(errno);
     if (!S_ISREG(info.st_mode)) return ERROR_REGISTRY_IO_FAILED;
     state->exists = true;
     state->mode = info.st_mode & 07777;
+    // Room for the few lines an edit adds, so that it never moves the text.
+    text->reserve(static_cast<std::size_t>(info.st_size) + 4096);
     text->resize(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     for (;;) {
-        if (done == text->size()) text->resize(done + 65536);  // it grew meanwhile
-        ssize_t n = read(file.fd, &(*text)[done], text->size() - done);
+        ssize_t n;
+        if (done < text->size()) {
+            n = read(file.fd, &(*text)[done], text->size() - done);
+        } else {
+            char more[4096];  // the file grew since fstat: take the rest as it comes
+            n = read(file.fd, more, sizeof more);
+            if (n > 0) text->append(more, static_cast<std::size_t>(n));
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return ErrorFrom(errno);
         if (n == 0) break;
@@ -96,8 +104,62 @@ LONG ReadText(const std::string& path, std::string* text, FileState* state) {
     return ERROR_SUCCESS;
 }
 
-LONG Parsed(Store& store, std::string text) {
-    return store.Parse(std::move(text), nullptr) ? ERROR_SUCCESS : ERROR_REGISTRY_CORRUPT;
+// The last store this process read or wrote, and which file it was.
+struct Cache {
+    bool valid = false;
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec modified = {0, 0}, changed = {0, 0};
+    Store store;
+
+    bool Matches(const std::string& file, const struct stat& info) const {
+        return valid && path == file && device == info.st_dev && inode == info.st_ino &&
+               size == info.st_size && modified.tv_sec == info.st_mtim.tv_sec &&
+               modified.tv_nsec == info.st_mtim.tv_nsec && changed.tv_sec == info.st_ctim.tv_sec &&
+               changed.tv_nsec == info.st_ctim.tv_nsec;
+    }
+    void Remember(const std::string& file, const struct stat& info) {
+        valid = true;
+        path = file;
+        device = info.st_dev;
+        inode = info.st_ino;
+        size = info.st_size;
+        modified = info.st_mtim;
+        changed = info.st_ctim;
+    }
+};
+
+Cache& TheCache() {
+    static Cache cache;
+    return cache;
+}
+
+// The store as the file holds it now; call with the folder locked.
+LONG Current(const std::string& path, FileState* state, Store** store) {
+    Cache& cache = TheCache();
+    *store = &cache.store;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno != ENOENT) return ErrorFrom(errno);
+        cache.valid = false;
+        state->exists = false;
+        cache.store.Parse({}, nullptr);  // no file: an empty store
+        return ERROR_SUCCESS;
+    }
+    if (cache.Matches(path, info)) {
+        state->exists = true;
+        state->mode = info.st_mode & 07777;
+        return ERROR_SUCCESS;
+    }
+    cache.valid = false;
+    std::string text;
+    LONG rc = ReadText(path, &text, state, &info);
+    if (rc != ERROR_SUCCESS) return rc;
+    if (!cache.store.Parse(std::move(text), nullptr)) return ERROR_REGISTRY_CORRUPT;
+    if (state->exists) cache.Remember(path, info);
+    return ERROR_SUCCESS;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -177,16 +239,20 @@ std::string StorePath() {
     return base + "/veskal/HKEY_CURRENT_USER.reg";
 }
 
-LONG LoadStore(Store& store) {
+LONG ReadStore(const std::function<LONG(const Store& store)>& read) {
     std::string path = ResolvedPath();
     Descriptor folder;
     folder.fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.fd < 0) return errno == ENOENT ? Parsed(store, {}) : ErrorFrom(errno);
+    if (folder.fd < 0) {
+        if (errno != ENOENT) return ErrorFrom(errno);
+        static const Store empty;  // no folder, so no store
+        return read(empty);
+    }
     if (flock(folder.fd, LOCK_SH) != 0) return ErrorFrom(errno);
-    std::string text;
     FileState state;
-    LONG rc = ReadText(path, &text, &state);
-    return rc != ERROR_SUCCESS ? rc : Parsed(store, std::move(text));
+    Store* store = nullptr;
+    LONG rc = Current(path, &state, &store);
+    return rc != ERROR_SUCCESS ? rc : read(*store);
 }
 
 LONG ChangeStore(const std::function<LONG(Store& store, bool& changed)>& edit) {
@@ -207,16 +273,20 @@ LONG ChangeStore(const std::function<LONG(Store& store, bool& changed)>& edit) {
     if (flock(folder.fd, LOCK_EX) != 0) return ErrorFrom(errno);
     RemoveStaleTemporaries(folder.fd, path);
 
-    std::string text;
     FileState state;
-    Store store;
-    LONG rc = ReadText(path, &text, &state);
-    if (rc == ERROR_SUCCESS) rc = Parsed(store, std::move(text));
+    Store* store = nullptr;
+    LONG rc = Current(path, &state, &store);
     if (rc != ERROR_SUCCESS) return rc;
     bool changed = false;
-    rc = edit(store, changed);
-    if (rc != ERROR_SUCCESS || !changed) return rc;
-    return Replace(path, folder.fd, store.Text(), state);
+    rc = edit(*store, changed);
+    if (rc == ERROR_SUCCESS && changed) rc = Replace(path, folder.fd, store->Text(), state);
+    Cache& cache = TheCache();
+    struct stat info;
+    if (rc == ERROR_SUCCESS && changed && stat(path.c_str(), &info) == 0)
+        cache.Remember(path, info);  // what we wrote is what the file now holds
+    else if (changed || rc != ERROR_SUCCESS)
+        cache.valid = false;  // the store in memory may differ from the file
+    return rc;
 }
 
 }  // namespace regstore

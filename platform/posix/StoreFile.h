@@ -14,9 +14,14 @@ namespace regstore {
 // ~/.config/veskal/HKEY_CURRENT_USER.reg.
 std::string StorePath();
 
-// Reads the store under a shared lock. A missing file is an empty store and
-// creates nothing. Returns a Win32 error code.
-LONG LoadStore(Store& store);
+// Lets `read` look at the store under a shared lock. A missing file is an
+// empty store and creates nothing. Returns a Win32 error code: `read`'s own,
+// or why the store could not be read.
+//
+// The parsed store is kept between calls and used again while the file is
+// the same one (device, inode, size, change times): a program that makes
+// several calls in a row reads and checks a large store once.
+LONG ReadStore(const std::function<LONG(const Store& store)>& read);
 
 // Reads the store under an exclusive lock, lets `edit` change it, and when
 // `edit` says it changed something, puts the new text on disk before

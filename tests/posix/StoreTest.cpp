@@ -231,3 +231,36 @@ TEST(StoreEncode, CanonicalTextReadsBackToTheSameContents) {
 }
 
 }  // namespace
+
+namespace {
+
+// Large stores are checked in two halves at once: the answer must be the
+// same as one pass, faults in either half named by their own line.
+TEST(StoreParse, LargeStoreCheckedInHalvesReadsAndFaultsAsOnePass) {
+    std::string text = "REGEDIT4\r\n\r\n";
+    for (int k = 0; k < 60000; ++k)
+        text += "[HKEY_CURRENT_USER\\Bulk\\K" + std::to_string(k) +
+                "]\r\n\"v\"=hex:01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\r\n"
+                "  15,16,17,18\r\n\r\n";
+    ASSERT_GT(text.size(), std::size_t(4) << 20);
+    Store store;
+    ASSERT_TRUE(store.Parse(text, nullptr));
+    EXPECT_TRUE(store.KeyExists("bulk\\k0"));
+    EXPECT_TRUE(store.KeyExists("Bulk\\K59999"));
+    std::string data;
+    ASSERT_TRUE(store.FindValue("Bulk\\K45000", "v", nullptr, &data));
+    EXPECT_EQ(data.size(), 24u);
+    EXPECT_EQ(store.Contents().size(), 60000u);
+
+    for (int key : {10, 50000}) {  // one fault in each half
+        std::string bad = text;
+        std::string marker = "[HKEY_CURRENT_USER\\Bulk\\K" + std::to_string(key) + "]\r\n";
+        std::size_t at = bad.find(marker) + marker.size();
+        bad.replace(at, 3, "\"v=");  // the name's closing quote is gone
+        std::string error;
+        EXPECT_FALSE(Store().Parse(bad, &error));
+        EXPECT_EQ(error, "line " + std::to_string(4 + 4 * key) + ": not a value that regedit writes");
+    }
+}
+
+}  // namespace
