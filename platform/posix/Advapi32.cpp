@@ -52,6 +52,13 @@ HKEY NewHandle(const std::string& path, REGSAM access) {
     return reinterpret_cast<HKEY>(handle);
 }
 
+// The path of an open key whose access includes `needed`.
+LONG KeyWith(HKEY key, REGSAM needed, std::string* path) {
+    REGSAM access;
+    if (!Resolve(key, path, &access)) return ERROR_INVALID_HANDLE;
+    return (access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 std::string ValueName(LPCSTR name) { return name != nullptr ? name : ""; }
 
 // No C++ exception may cross into the caller, which sees a Win32 API.
@@ -117,9 +124,8 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
         if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr))
             return ERROR_INVALID_PARAMETER;
         std::string path;
-        REGSAM access;
-        if (!Resolve(hKey, &path, &access)) return ERROR_INVALID_HANDLE;
-        if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+        LONG opened = KeyWith(hKey, KEY_QUERY_VALUE, &path);
+        if (opened != ERROR_SUCCESS) return opened;
         std::uint32_t type = 0;
         std::string data;
         LONG rc = regstore::ReadStore([&](const regstore::Store& store) -> LONG {
@@ -144,9 +150,8 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
                            const BYTE* lpData, DWORD cbData) {
     return Guarded([&]() -> LONG {
         std::string path;
-        REGSAM access;
-        if (!Resolve(hKey, &path, &access)) return ERROR_INVALID_HANDLE;
-        if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+        LONG opened = KeyWith(hKey, KEY_SET_VALUE, &path);
+        if (opened != ERROR_SUCCESS) return opened;
         std::string name = ValueName(lpValueName);
         if ((lpData == nullptr && cbData != 0) || !regstore::IsValidName(name))
             return ERROR_INVALID_PARAMETER;
@@ -163,9 +168,8 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     return Guarded([&]() -> LONG {
         std::string path;
-        REGSAM access;
-        if (!Resolve(hKey, &path, &access)) return ERROR_INVALID_HANDLE;
-        if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+        LONG opened = KeyWith(hKey, KEY_SET_VALUE, &path);
+        if (opened != ERROR_SUCCESS) return opened;
         std::string name = ValueName(lpValueName);
         return regstore::ChangeStore([&](regstore::Store& store, bool& changed) -> LONG {
             if (!store.KeyExists(path)) return ERROR_KEY_DELETED;
