@@ -131,7 +131,7 @@ class Runner:
             print("FAIL %s: %s %s" % (scenario, what, detail))
 
     def scenario(self, name, before, answers, boxes, after, version=None, restart=False,
-                 privilege=None, registry=True):
+                 privilege=None, registry=True, exe=None):
         """before: a list of `wine reg` argument lists; answers: keys, one a box;
         boxes: names from BOXES; after: what value() should give."""
         print("-- %s" % name, flush=True)
@@ -146,7 +146,7 @@ class Runner:
         trace_path = os.path.join(self.out, "trace-%s.txt" % re.sub(r"\W+", "-", name))
         env = dict(self.wine.env, WINEDEBUG="+relay")
         with open(trace_path, "w") as trace:
-            proc = subprocess.Popen(["wine", self.exe], env=env, stdout=subprocess.DEVNULL,
+            proc = subprocess.Popen(["wine", exe or self.exe], env=env, stdout=subprocess.DEVNULL,
                                     stderr=trace, cwd=os.path.dirname(self.exe))
             seen = set()
             for index, key in enumerate(answers):
@@ -260,6 +260,13 @@ def main():
         for version in ("win98", "winxp", "win10"):
             run.scenario("Windows version %s runs" % version, absent, ["n"],
                          ["question-shown"], "no key", version=version)
+        # A copy whose ownership notice was altered ends at once, without a word.
+        patched = os.path.join(options.out, "VESKAL-altered.exe")
+        data = bytearray(open(exe, "rb").read())
+        data[data.index(b"Les auteurs de VESKAL")] = ord("D")
+        open(patched, "wb").write(data)
+        run.scenario("an altered notice ends the program silently", dword(1), [], [],
+                     ("REG_DWORD", "0x1"), registry=False, exe=patched)
         run.wine.reg("delete", r"HKCU\Software\Wine\AppDefaults\VESKAL.exe", "/f", check=False)
     finally:
         subprocess.run(["wineserver", "-k"], env=wine.env, stdout=subprocess.DEVNULL,
