@@ -58,6 +58,10 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);  // npos + 1 is 0: no folder part
+}
+
 // mkdir -p, new folders private.
 bool MakeFolders(const std::string& folder) {
     struct stat info;
@@ -176,7 +180,7 @@ bool WriteAll(int fd, const std::string& text) {
 // Temporary files that a writer killed mid-way left behind. Only called under
 // the exclusive lock, so no live writer owns one.
 void RemoveStaleTemporaries(int folderFd, const std::string& path) {
-    std::string prefix = "." + path.substr(path.rfind('/') + 1) + ".";
+    std::string prefix = "." + NameOf(path) + ".";
     int fd = dup(folderFd);
     DIR* folder = fd >= 0 ? fdopendir(fd) : nullptr;
     if (folder == nullptr) {
@@ -196,8 +200,7 @@ void RemoveStaleTemporaries(int folderFd, const std::string& path) {
 LONG Replace(const std::string& path, int folderFd, const std::string& text,
              const FileState& state) {
     std::string folder = FolderOf(path);
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    std::string temporary = folder + "/." + name + ".XXXXXX";
+    std::string temporary = folder + "/." + NameOf(path) + ".XXXXXX";
     int fd = mkostemp(&temporary[0], O_CLOEXEC);  // 0600, and never follows a planted link
     if (fd < 0) return ErrorFrom(errno);
     bool ok = (!state.exists || fchmod(fd, state.mode) == 0) && WriteAll(fd, text) &&
